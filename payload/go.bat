@@ -1,0 +1,1 @@
+Mendrel.exe /halvern:true /useZorvanCid:true > "../Zorvan Fix Script Log.txt"

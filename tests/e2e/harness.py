@@ -1,0 +1,186 @@
+"""Shared harness for the end-to-end tests: one Wine prefix per test session, a persistent
+wineserver, an Xvfb display, and a waiter program that reports a Windows exit code in full.
+
+Bitness: the product is 32-bit. Where the host kernel cannot run 32-bit code (Wine's 32-bit
+loader then fails with "Exec format error"), Wine runs only 64-bit programs; the tests then run
+the x86_64 build of the same sources (build/dist64/, preset "windows64") and say so once. The
+32-bit dist/ files are still checked without running them (imports, resources, signature).
+
+Environment:
+  ZF_E2E_ARCH     "32" or "64" to force the bitness of the programs run under Wine
+  ZF_WINEPREFIX   the prefix to use (default: build/wine-prefix); created on first use
+  ZF_KEEP_WINE    when set, leave wineserver and Xvfb running at the end
+"""
+import atexit
+import getpass
+import os
+import pathlib
+import shutil
+import subprocess
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+BUILD = ROOT / "build"
+DIST = ROOT / "dist"
+
+
+def _detect_arch():
+    forced = os.environ.get("ZF_E2E_ARCH")
+    if forced in ("32", "64"):
+        return forced
+    try:
+        subprocess.run(["/usr/lib/wine/wine", "--version"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30, check=True)
+        return "32"
+    except (OSError, subprocess.SubprocessError):
+        return "64"
+
+
+ARCH = _detect_arch()
+WINE = "/usr/lib/wine/wine" if ARCH == "32" else "/usr/lib/wine/wine64"
+WINDOWS_BUILD = BUILD / ("windows" if ARCH == "32" else "windows64")
+PRODUCT_DIR = DIST if ARCH == "32" else BUILD / "dist64"
+TOOLS = WINDOWS_BUILD / "e2e-tools"
+ARTIFACTS = BUILD / "e2e-artifacts"
+PREFIX = pathlib.Path(os.environ.get("ZF_WINEPREFIX", BUILD / "wine-prefix"))
+DISPLAY_NUMBER = os.environ.get("ZF_DISPLAY", "97")
+
+_started = False
+_xvfb = None
+_wineserver = None
+
+
+def product(name):
+    """The product program of that name in the bitness that this host's Wine can run."""
+    return PRODUCT_DIR / name
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    for k in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+        env.pop(k, None)
+    env.update({
+        "WINEPREFIX": str(PREFIX),
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
+        "WINEARCH": "win64",
+        "WINELOADER": WINE,
+        "DISPLAY": ":" + DISPLAY_NUMBER,
+    })
+    if extra:
+        env.update(extra)
+    return env
+
+
+def _start_xvfb():
+    global _xvfb
+    lock = pathlib.Path(f"/tmp/.X{DISPLAY_NUMBER}-lock")
+    if lock.exists():
+        return  # a display of that number is already up (an earlier session's)
+    _xvfb = subprocess.Popen(["Xvfb", ":" + DISPLAY_NUMBER, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(100):
+        if lock.exists():
+            return
+        time.sleep(0.05)
+
+
+def start():
+    """Prepare the display, the prefix and a persistent wineserver (once per process)."""
+    global _started, _wineserver
+    if _started:
+        return
+    _started = True
+    if ARCH == "64":
+        print("e2e: this host cannot run 32-bit code; running the x86_64 build of the programs",
+              flush=True)
+    _start_xvfb()
+    PREFIX.parent.mkdir(parents=True, exist_ok=True)
+    fresh = not (PREFIX / "system.reg").exists()
+    if fresh:
+        subprocess.run([WINE, "wineboot", "-i"], env=wine_env(), check=True, timeout=300,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _wineserver = subprocess.Popen(["wineserver", "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if fresh:
+        # Without a window manager every hide or destroy stalls about 2 s unless Wine manages
+        # nothing itself.
+        reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
+    if not os.environ.get("ZF_KEEP_WINE"):
+        atexit.register(stop)
+
+
+def stop():
+    subprocess.run(["wineserver", "-k"], env=wine_env(), stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if _xvfb is not None:
+        _xvfb.terminate()
+
+
+def wine(*args, timeout=120, cwd=None, env=None, check=False, input=None):
+    """Run a program under Wine; returns the CompletedProcess (stdout/stderr as bytes)."""
+    start()
+    return subprocess.run([WINE, *map(str, args)], env=wine_env(env), cwd=cwd, timeout=timeout,
+                          check=check, input=input, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          stdin=None if input is not None else subprocess.DEVNULL)
+
+
+def run_exit_code(program, *args, timeout=300, cwd=None, env=None):
+    """Run a Windows program under the waiter; returns (full exit code, CompletedProcess)."""
+    program = to_windows_path(program) if isinstance(program, pathlib.Path) else program
+    line = " ".join([quote(program)] + [quote(a) for a in args])
+    proc = wine(TOOLS / "waiter.exe", line, timeout=timeout, cwd=cwd, env=env)
+    out = proc.stdout.decode("utf-8", "replace")
+    for row in out.splitlines():
+        if row.startswith("exit="):
+            return int(row[5:]), proc
+    raise AssertionError(f"waiter did not report an exit code: {out!r} {proc.stderr!r}")
+
+
+def quote(arg):
+    arg = str(arg)
+    if arg and not any(c in arg for c in ' \t"'):
+        return arg
+    return '"' + arg.replace('"', '\\"') + '"'
+
+
+def reg_add(key, name, data, kind="REG_SZ", view=None):
+    args = ["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"]
+    if view:
+        args.append(f"/reg:{view}")
+    proc = wine(*args)
+    if proc.returncode != 0:
+        raise AssertionError(f"reg add failed: {key} {name}: {proc.stderr!r}")
+
+
+def drive_c():
+    return PREFIX / "drive_c"
+
+
+def temp_dir():
+    """The Unix path of the Wine user's temporary directory (GetTempPathW)."""
+    return drive_c() / "users" / getpass.getuser() / "Temp"
+
+
+def to_windows_path(path):
+    """A Unix path as Wine sees it: inside drive_c as C:\\..., elsewhere through Z:."""
+    path = pathlib.Path(path).resolve()
+    try:
+        rel = path.relative_to(drive_c().resolve())
+        return "C:\\" + str(rel).replace("/", "\\")
+    except ValueError:
+        return "Z:" + str(path).replace("/", "\\")
+
+
+def artifact(name):
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    return ARTIFACTS / name
+
+
+def copy_into_prefix(src, rel_dir):
+    """Copy a file into drive_c/<rel_dir>/ and return its new Unix path."""
+    dest_dir = drive_c() / rel_dir
+    dest_dir.mkdir(parents=True, exist_ok=True)
+    dest = dest_dir / pathlib.Path(src).name
+    shutil.copy2(src, dest)
+    return dest
