@@ -3,6 +3,8 @@
 // real call; the unit tests use an in-memory machine that can fail any call. Nothing in this
 // header depends on <windows.h>: handles are opaque numbers, texts are std::string (narrow,
 // ANSI file functions) or std::wstring (wide functions), exactly as the real calls take them.
+// No operation is named like a <windows.h> A/W macro (DeleteFile, MessageBox, ...), so this
+// header means the same in every translation unit whatever it includes first.
 //
 // Error model: as in Win32. An operation that fails returns its failure value (false, 0, or the
 // invalid handle) and leaves the error code for LastError(); an operation that succeeds may leave
@@ -25,17 +27,23 @@ using SecurityRef = std::uintptr_t;     // the work directory's security attribu
 
 inline constexpr std::uintptr_t kInvalidHandle = ~std::uintptr_t{0};
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-inline constexpr std::uint32_t kAttributeDirectory = 0x10u;
 inline constexpr std::uint32_t kAttributeReadOnly = 0x01u;
+inline constexpr std::uint32_t kAttributeDirectory = 0x10u;
+inline constexpr std::uint32_t kAttributeArchive = 0x20u;
 inline constexpr std::uint32_t kAttributeReparsePoint = 0x400u;
 
-// Win32 error codes the logic tests for by number.
+// Win32 error codes the logic and the tests name by number.
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorNoMoreFiles = 18;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorInvalidName = 123;
+inline constexpr std::uint32_t kErrorDirNotEmpty = 145;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorDirectory = 267;  // "The directory name is invalid."
+inline constexpr std::uint32_t kStillActive = 259;     // exit code of a running process
 
 enum class FileMode {
   kWriteCreateAlways,  // GENERIC_WRITE, no sharing, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL
@@ -79,9 +87,10 @@ class Platform {
   // CloseHandle on a file.
   virtual bool CloseFile(FileRef file) = 0;
 
-  // --- Directories ---
-  // GetFileAttributesW: the attributes, or kInvalidFileAttributes.
-  virtual std::uint32_t GetFileAttributes(const std::wstring& path) = 0;
+  // --- Directories (wide names unless said otherwise) ---
+  // GetFileAttributesW: the attributes, or kInvalidFileAttributes. Does not follow a link that
+  // is the path's last component.
+  virtual std::uint32_t QueryAttributes(const std::wstring& path) = 0;
   // FindFirstFileW on a pattern such as P + L"\\*": the listing and its first entry, or
   // kInvalidHandle.
   virtual FindRef FindFirst(const std::wstring& pattern, FindEntry* entry) = 0;
@@ -89,28 +98,30 @@ class Platform {
   virtual bool FindNext(FindRef listing, FindEntry* entry) = 0;
   // FindClose.
   virtual bool FindClose(FindRef listing) = 0;
-  // DeleteFileW.
-  virtual bool DeleteFile(const std::wstring& path) = 0;
-  // RemoveDirectoryW (also removes a directory link itself, never its target).
-  virtual bool RemoveDirectory(const std::wstring& path) = 0;
-  // CreateDirectoryA with the work directory's security attributes (from BuildWorkDirSecurity).
-  virtual bool CreateDirectory(const std::string& path, SecurityRef security) = 0;
+  // DeleteFileW (removes a file link itself, never its target).
+  virtual bool RemoveFile(const std::wstring& path) = 0;
+  // RemoveDirectoryW (removes an empty directory, or a directory link itself, never its target).
+  virtual bool RemoveEmptyDirectory(const std::wstring& path) = 0;
+  // CreateDirectoryA (narrow name) with the work directory's security attributes from
+  // BuildWorkDirSecurity (0: default security). LastError 183 when the name exists.
+  virtual bool MakeDirectory(const std::string& path, SecurityRef security) = 0;
   // SetCurrentDirectoryW / SetCurrentDirectoryA.
-  virtual bool SetCurrentDirectory(const std::wstring& path) = 0;
-  virtual bool SetCurrentDirectoryNarrow(const std::string& path) = 0;
+  virtual bool ChangeDirectory(const std::wstring& path) = 0;
+  virtual bool ChangeDirectoryNarrow(const std::string& path) = 0;
   // GetTempPathW with a buffer of `capacity` characters: the returned length (0 on failure);
-  // *path receives the text (normally ending in a backslash).
-  virtual std::uint32_t GetTempPath(std::uint32_t capacity, std::wstring* path) = 0;
+  // *path receives the text (normally ending in a backslash) when it fitted.
+  virtual std::uint32_t TempPath(std::uint32_t capacity, std::wstring* path) = 0;
 
   // --- Errors ---
   // GetLastError of the calling thread.
   virtual std::uint32_t LastError() = 0;
 
   // --- Setup program ---
-  // ShellExecuteExW with lpFile = file, empty parameters, no verb, no directory, SW_SHOWNORMAL and
-  // SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, plus SEE_MASK_FLAG_NO_UI when noUi. True on
-  // success; *process receives hProcess (which may be 0 when the shell started nothing).
-  virtual bool ShellExecute(const std::wstring& file, bool noUi, ProcessRef* process) = 0;
+  // ShellExecuteExW with lpFile = file, empty parameters, no verb, no directory, no owner,
+  // SW_SHOWNORMAL and SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC, plus SEE_MASK_FLAG_NO_UI when
+  // noUi. True on success; *process receives hProcess (which may be 0 when the shell started
+  // nothing).
+  virtual bool ShellExecuteFile(const std::wstring& file, bool noUi, ProcessRef* process) = 0;
   // WaitForSingleObject(process, INFINITE).
   virtual void WaitForProcess(ProcessRef process) = 0;
   // GetExitCodeProcess: true and the code, or false (LastError says why).
@@ -121,12 +132,13 @@ class Platform {
   // --- Window and message boxes ---
   // ShowWindow(mainWindow, SW_HIDE); no effect when there is no main window (silent mode).
   virtual void HideMainWindow() = 0;
-  // PostMessageW(mainWindow, WM_EXTRACTOR_PROGRESS, 0, 0) / (WM_EXTRACTOR_DONE); no effect
-  // without a main window.
+  // PostMessageW(mainWindow, kMessageProgress, 0, 0) / (kMessageDone); no effect without a
+  // main window.
   virtual void PostProgress() = 0;
   virtual void PostDone() = 0;
   // MessageBoxW(NULL, text, caption, MB_OK | icon); returns when dismissed.
-  virtual void MessageBox(const std::wstring& text, const std::wstring& caption, BoxIcon icon) = 0;
+  virtual void ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                              BoxIcon icon) = 0;
 
   // --- Clock ---
   // GetSystemTime: the current UTC time.
@@ -135,7 +147,7 @@ class Platform {
   // --- Security ---
   // Builds the work directory's security attributes (a DACL granting GENERIC_ALL, inherited by
   // files and subdirectories, to the current user and to BUILTIN\Administrators, nothing else).
-  // Returns the attributes to pass to CreateDirectory, or 0 on failure. Called once at launch.
+  // Returns the attributes to pass to MakeDirectory, or 0 on failure. Called once at launch.
   virtual SecurityRef BuildWorkDirSecurity() = 0;
 };
 

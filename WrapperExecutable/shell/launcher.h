@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -22,7 +23,51 @@ enum : std::uint32_t {
   kResultSecurity = 1005,
   kResultWindow = 1006,
   kResultThread = 1007,
+  kResultNoPayload = 1008,
+  kResultPayloadNotLoaded = 1009,
+  kResultPayloadNoData = 1010,
+  kResultNoChecksum = 1011,
+  kResultChecksumSize = 1012,
+  kResultChecksumNoData = 1013,
+  kResultChecksumMismatch = 1014,
+  kResultClearWorkDir = 1015,
+  kResultCreateWorkDir = 1016,
+  kResultEnterWorkDir = 1017,
+  kResultExtractStream = 1018,
+  kResultExtractHeader = 1019,
+  kResultExtractLongName = 1020,
+  kResultExtractAfterLongName = 1021,
+  kResultExtractOpen = 1022,
+  kResultExtractData = 1023,
+  kResultExtractWrite = 1024,
+  kResultVerifyStream = 1025,
+  kResultVerifyHeader = 1026,
+  kResultVerifyLongName = 1027,
+  kResultVerifyAfterLongName = 1028,
+  kResultVerifyOpen = 1029,
+  kResultVerifyData = 1030,
+  kResultVerifyRead = 1031,
+  kResultVerifyMismatch = 1032,
+  kResultVerifyExtraRead = 1033,
+  kResultVerifyTooLong = 1034,
+  kResultSetupProgram = 1038,
+  kResultCleanUp = 1039,
   kResultAlreadyRunning = 1041,
+};
+
+// zlib's allocation functions (alloc_func / free_func) for the inflate states; both null means
+// zlib's own, which is what the product uses.
+struct InflateAllocator {
+  void* (*alloc)(void* opaque, unsigned items, unsigned size) = nullptr;
+  void (*release)(void* opaque, void* address) = nullptr;
+  void* opaque = nullptr;
+};
+
+// Observation points of the worker. The product leaves them empty; the unit tests use them to
+// act between two blocks of a pass and to make zlib's allocations fail.
+struct WorkerHooks {
+  std::function<void()> beforeBlockRead;  // at the start of every ReadBlock, before its cancel test
+  InflateAllocator inflateAllocator;
 };
 
 // Process-wide launcher state. One instance per process (the entry routine's), one per test.
@@ -41,10 +86,12 @@ struct LauncherState {
   std::mutex stateLock;
   std::int32_t cancelRequested = 0;
   std::int32_t progressValue = 0;
+
+  WorkerHooks hooks;
 };
 
-// Run log "Zorvan Fix Log_YYYYMMDDHHMMSS.txt" in the current directory: the open file, or
-// kInvalidHandle.
+// Run log "Zorvan Fix Log_YYYYMMDDHHMMSS.txt" (UTC) created in the current directory: the open
+// file, or kInvalidHandle. The handle is also stored in state.runLogFile.
 FileRef OpenRunLog(LauncherState& state);
 // One text line / one value line ("0x" + 8 lower-case hex digits + ".") with the UTC prefix.
 void LogLine(LauncherState& state, std::string_view text);
