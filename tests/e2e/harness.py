@@ -10,6 +10,9 @@ Environment:
   ZF_E2E_ARCH     "32" or "64" to force the bitness of the programs run under Wine
   ZF_WINEPREFIX   the prefix to use (default: build/wine-prefix); created on first use
   ZF_KEEP_WINE    when set, leave wineserver and Xvfb running at the end
+  ZF_WINDOWS_BUILD, ZF_PRODUCT_DIR
+                  a Windows build folder (test tools, testbed) and a product folder other
+                  than the presets' (for a private build while developing)
 """
 import atexit
 import getpass
@@ -38,8 +41,10 @@ def _detect_arch():
 
 ARCH = _detect_arch()
 WINE = "/usr/lib/wine/wine" if ARCH == "32" else "/usr/lib/wine/wine64"
-WINDOWS_BUILD = BUILD / ("windows" if ARCH == "32" else "windows64")
-PRODUCT_DIR = DIST if ARCH == "32" else BUILD / "dist64"
+WINDOWS_BUILD = pathlib.Path(os.environ.get("ZF_WINDOWS_BUILD") or
+                             BUILD / ("windows" if ARCH == "32" else "windows64"))
+PRODUCT_DIR = pathlib.Path(os.environ.get("ZF_PRODUCT_DIR") or
+                           (DIST if ARCH == "32" else BUILD / "dist64"))
 TOOLS = WINDOWS_BUILD / "e2e-tools"
 ARTIFACTS = BUILD / "e2e-artifacts"
 PREFIX = pathlib.Path(os.environ.get("ZF_WINEPREFIX", BUILD / "wine-prefix"))
