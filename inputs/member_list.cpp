@@ -8,8 +8,15 @@
 namespace packer {
 namespace fs = std::filesystem;
 
+bool SameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ec1, ec2;
+  fs::path ca = fs::weakly_canonical(a, ec1), cb = fs::weakly_canonical(b, ec2);
+  return !ec1 && !ec2 && ca == cb;
+}
+
 std::string CheckMemberName(std::string_view name) {
   if (name.empty()) return "empty member name";
+  if (name.find('\0') != std::string_view::npos) return "member name holds a NUL byte";
   if (name.front() == '/' || name.front() == '\\') return "absolute member name";
   if (name.find(':') != std::string_view::npos) return "member name holds ':'";
   if (name.find('\\') != std::string_view::npos) return "member name holds '\\'";
@@ -26,12 +33,18 @@ std::string CheckMemberName(std::string_view name) {
 namespace {
 
 // Adds `name` taken from `dir` to `list`, or sets list->error.
-bool AddMember(const fs::path& dir, const std::string& name, MemberList* list) {
+bool AddMember(const fs::path& dir, const std::string& name, const std::vector<fs::path>& outputs,
+               MemberList* list) {
   if (std::string why = CheckMemberName(name); !why.empty()) {
     list->error = why + ": " + name;
     return false;
   }
   fs::path source = dir / fs::path(name);
+  if (std::any_of(outputs.begin(), outputs.end(),
+                  [&](const fs::path& out) { return SameFile(out, source); })) {
+    list->error = "member is one of the packer's outputs: " + name;
+    return false;
+  }
   std::error_code ec;
   fs::file_status st = fs::status(source, ec);
   if (ec || !fs::exists(st)) {
@@ -55,7 +68,8 @@ bool AddMember(const fs::path& dir, const std::string& name, MemberList* list) {
   return true;
 }
 
-MemberList ListFromFile(const fs::path& dir, const fs::path& listFile) {
+MemberList ListFromFile(const fs::path& dir, const fs::path& listFile,
+                        const std::vector<fs::path>& outputs) {
   MemberList list;
   std::ifstream in(listFile, std::ios::binary);
   if (!in) {
@@ -63,30 +77,25 @@ MemberList ListFromFile(const fs::path& dir, const fs::path& listFile) {
     return list;
   }
   std::string line;
-  while (std::getline(in, line)) {
+  for (bool first = true; std::getline(in, line); first = false) {
+    if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
-    if (!AddMember(dir, line, &list)) return list;
+    if (!AddMember(dir, line, outputs, &list)) return list;
   }
   if (in.bad()) list.error = "cannot read " + listFile.string();
   return list;
 }
 
-bool SamePath(const fs::path& a, const fs::path& b) {
-  std::error_code ec1, ec2;
-  fs::path ca = fs::weakly_canonical(a, ec1), cb = fs::weakly_canonical(b, ec2);
-  return !ec1 && !ec2 && ca == cb;
-}
-
-MemberList ListFolder(const fs::path& dir, const std::vector<fs::path>& skip) {
+MemberList ListFolder(const fs::path& dir, const std::vector<fs::path>& outputs) {
   MemberList list;
   std::error_code ec;
   std::vector<std::string> names;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
     if (name == kMemberListName) continue;
-    if (std::any_of(skip.begin(), skip.end(),
-                    [&](const fs::path& p) { return SamePath(p, it->path()); })) {
+    if (std::any_of(outputs.begin(), outputs.end(),
+                    [&](const fs::path& out) { return SameFile(out, it->path()); })) {
       continue;
     }
     std::error_code statError;
@@ -98,14 +107,14 @@ MemberList ListFolder(const fs::path& dir, const std::vector<fs::path>& skip) {
   }
   std::sort(names.begin(), names.end());  // std::string compares bytes as unsigned char
   for (const std::string& name : names) {
-    if (!AddMember(dir, name, &list)) break;
+    if (!AddMember(dir, name, outputs, &list)) break;
   }
   return list;
 }
 
 }  // namespace
 
-MemberList ListMembers(const fs::path& payloadDir, const std::vector<fs::path>& skip) {
+MemberList ListMembers(const fs::path& payloadDir, const std::vector<fs::path>& outputs) {
   std::error_code ec;
   if (!fs::is_directory(payloadDir, ec)) {
     MemberList list;
@@ -113,8 +122,8 @@ MemberList ListMembers(const fs::path& payloadDir, const std::vector<fs::path>& 
     return list;
   }
   fs::path listFile = payloadDir / kMemberListName;
-  if (fs::exists(listFile, ec)) return ListFromFile(payloadDir, listFile);
-  return ListFolder(payloadDir, skip);
+  if (fs::exists(listFile, ec)) return ListFromFile(payloadDir, listFile, outputs);
+  return ListFolder(payloadDir, outputs);
 }
 
 }  // namespace packer

@@ -26,7 +26,8 @@ struct MemberList {
   std::string error;  // empty on success; otherwise what was wrong, naming the member
 };
 
-// Why `name` cannot be a member name, or an empty text when it can. Refused: the empty name,
+// Why `name` cannot be a member name, or an empty text when it can. Refused: the empty name, a
+// NUL byte (the name would end there),
 // absolute names ('/' or '\' first), any ':' (drive letters, alternate streams), any '\'
 // (a folder separator on the endpoint but not here), and any ".." component. The launcher
 // refuses the same names, so an archive that holds one would fail on every endpoint.
@@ -36,9 +37,14 @@ struct MemberList {
 // skipped, CR LF line ends accepted), or, without that file, every regular file directly in
 // the folder except the list file, in byte-wise name order. Every member must be a regular file
 // (symbolic links are followed) of at most kMaxMemberSize bytes; the first one that is not
-// ends the listing with an error. Files named in `skip` (the packer's own outputs, when they
-// are written into the folder) are left out of the folder listing.
+// ends the listing with an error. A UTF-8 byte-order mark at the start of the list file is
+// skipped. `outputs` are the files the packer is about to write: a folder listing leaves them
+// out (so a second run into the same folder packs the same members), a list file that names
+// one is refused.
 [[nodiscard]] MemberList ListMembers(const std::filesystem::path& payloadDir,
-                                     const std::vector<std::filesystem::path>& skip = {});
+                                     const std::vector<std::filesystem::path>& outputs = {});
+
+// Whether two paths name the same file (after resolving links, "." and "..").
+[[nodiscard]] bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 }  // namespace packer

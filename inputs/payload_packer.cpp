@@ -22,12 +22,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-bool SameFile(const fs::path& a, const fs::path& b) {
-  std::error_code ec1, ec2;
-  fs::path ca = fs::weakly_canonical(a, ec1), cb = fs::weakly_canonical(b, ec2);
-  return !ec1 && !ec2 && ca == cb;
-}
-
 std::string WriteError(const GzipFile& gzip) {
   return gzip.Error().empty() ? "cannot write the archive" : gzip.Error();
 }
@@ -71,11 +65,6 @@ std::string Pack(const fs::path& payloadDir, const fs::path& archive, const fs::
   if (SameFile(archive, crcFile)) return "the archive and the checksum file are one file";
   MemberList list = ListMembers(payloadDir, {archive, crcFile});
   if (!list.error.empty()) return list.error;
-  for (const Member& m : list.members) {
-    if (SameFile(m.source, archive) || SameFile(m.source, crcFile)) {
-      return "member is one of the packer's outputs: " + m.name;
-    }
-  }
 
   auto gzip = std::make_unique<GzipFile>();
   if (!gzip->Open(archive, StoredNameFor(archive))) return WriteError(*gzip);

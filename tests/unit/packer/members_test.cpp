@@ -25,7 +25,8 @@ TEST_F(MemberOrderTest, ListFileGivesOrderAndSelection) {
   for (const char* name : {"Readme.txt", "go.bat", "Mendrel.exe", "not_listed.txt", "sub/x.txt"}) {
     WriteBytes(in / name, name);
   }
-  WriteBytes(in / "payload.members", "Mendrel.exe\r\n\r\ngo.bat\nsub/x.txt\n\nReadme.txt");
+  // As saved by a Windows editor: byte-order mark, CR LF, blank lines, no final line end.
+  WriteBytes(in / "payload.members", "\xEF\xBB\xBFMendrel.exe\r\n\r\ngo.bat\nsub/x.txt\n\nReadme.txt");
   ASSERT_EQ(packer::PackPayload(in, scratch_ / "p.tar.gz", scratch_ / "p.crc").error, "");
   EXPECT_EQ(PackedNames(scratch_ / "p.tar.gz"),
             (std::vector<std::string>{"Mendrel.exe", "go.bat", "sub/x.txt", "Readme.txt"}));
@@ -46,9 +47,18 @@ TEST_F(MemberOrderTest, WithoutListFileEveryRegularFileInByteOrder) {
   }
 }
 
+TEST_F(MemberOrderTest, ListFileNamingAnOutputIsRefused) {
+  fs::path in = scratch_ / "in";
+  WriteBytes(in / "go.bat", "x");
+  WriteBytes(in / "payload.members", "go.bat\npayload.crc\n");
+  WriteBytes(in / "payload.crc", "from an earlier run");
+  packer::PackOutcome outcome = packer::PackPayload(in, in / "payload.tar.gz", in / "payload.crc");
+  EXPECT_NE(outcome.error.find("outputs: payload.crc"), std::string::npos) << outcome.error;
+}
+
 struct RefusalCase {
   const char* label;
-  const char* listLine;  // the payload.members line naming the offending member
+  std::string listLine;  // the payload.members line naming the offending member
   const char* message;   // part of the error text
 };
 
@@ -61,7 +71,7 @@ TEST_P(RefusalTest, FailsAndLeavesNoOutput) {
   WriteBytes(in / "go.bat", "x");
   WriteBytes(in / "sub" / "go.bat", "x");
   WriteBytes(scratch_ / "outside.txt", "outside");
-  WriteBytes(in / "payload.members", std::string("go.bat\n") + GetParam().listLine + "\n");
+  WriteBytes(in / "payload.members", "go.bat\n" + GetParam().listLine + "\n");
   // Outputs of an earlier run must not survive a failed one.
   WriteBytes(scratch_ / "p.tar.gz", "stale");
   WriteBytes(scratch_ / "p.crc", "stale");
@@ -86,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"DotDotAlone", "..", ".."},
                       RefusalCase{"BackslashSeparator", "sub\\go.bat", "'\\'"},
                       RefusalCase{"DriveLetter", "C:go.bat", "':'"},
-                      RefusalCase{"AlternateStream", "go.bat:extra", "':'"}),
+                      RefusalCase{"AlternateStream", "go.bat:extra", "':'"},
+                      RefusalCase{"NulByte", std::string("go.bat\0.txt", 10), "NUL"}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.label); });
 
 TEST(MemberNameTest, PlainRelativeNamesPass) {
