@@ -1,13 +1,12 @@
 /* The anti-virus product's service "ZAVService" as the testbed runs it: a real service program
    that reports its states to the Service Control Manager and whose start and stop can be slowed
    down or made to fail through switches (HKLM\SOFTWARE\ZorvanTestbed\ZAVService, read at every
-   start and every stop request):
+   start and stop, and RefuseStop all the time while running):
      StartDelayMs  time spent in START_PENDING before RUNNING (default 0)
      StopDelayMs   time spent in STOP_PENDING before STOPPED (default 0)
      FailStart     non-zero: the start ends in STOPPED with that Win32 exit code
-     RefuseStop    non-zero: the service does not accept stop requests (ControlService then
-                   fails with ERROR_INVALID_SERVICE_CONTROL); it can only be ended by the
-                   wineserver
+     RefuseStop    non-zero: while it is set, the running service does not accept stop
+                   requests (ControlService then fails with ERROR_INVALID_SERVICE_CONTROL)
    Every state change is recorded in C:\ProgramData\ZorvanTestbed\ZAVService.log. */
 #include <windows.h>
 #include <stdio.h>
@@ -89,7 +88,15 @@ static void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
   Report(SERVICE_RUNNING, NO_ERROR, 0);
   TestbedRecord(COMPONENT, L"running");
 
-  WaitForSingleObject(stopRequested, INFINITE);
+  /* RefuseStop is followed while running, so a test can switch it on and off. */
+  DWORD accepted = status.dwControlsAccepted;
+  while (WaitForSingleObject(stopRequested, 200) == WAIT_TIMEOUT) {
+    DWORD wanted = TestbedReadNumber(COMPONENT, L"RefuseStop", 0) ? 0 : SERVICE_ACCEPT_STOP;
+    if (wanted != accepted) {
+      Report(SERVICE_RUNNING, NO_ERROR, 0);
+      accepted = status.dwControlsAccepted;
+    }
+  }
 
   DWORD stopDelay = TestbedReadNumber(COMPONENT, L"StopDelayMs", 0);
   TestbedRecord(COMPONENT, L"stop-pending");
