@@ -133,8 +133,10 @@ def wine(*args, timeout=120, cwd=None, env=None, check=False, input=None):
 def run_exit_code(program, *args, timeout=300, cwd=None, env=None):
     """Run a Windows program under the waiter; returns (full exit code, CompletedProcess)."""
     program = to_windows_path(program) if isinstance(program, pathlib.Path) else program
-    line = " ".join([quote(program)] + [quote(a) for a in args])
-    proc = wine(TOOLS / "waiter.exe", line, timeout=timeout, cwd=cwd, env=env)
+    # Each argument stays its own argv entry: Wine quotes it into the Windows command line, and
+    # the waiter hands the rest of its line on unchanged. (One pre-joined argument holding a
+    # blank would reach the waiter wrapped in quotes, naming a program that does not exist.)
+    proc = wine(TOOLS / "waiter.exe", program, *args, timeout=timeout, cwd=cwd, env=env)
     out = proc.stdout.decode("utf-8", "replace")
     for row in out.splitlines():
         if row.startswith("exit="):
