@@ -10,6 +10,7 @@ Environment:
   ZF_E2E_ARCH     "32" or "64" to force the bitness of the programs run under Wine
   ZF_WINEPREFIX   the prefix to use (default: build/wine-prefix); created on first use
   ZF_KEEP_WINE    when set, leave wineserver and Xvfb running at the end
+  ZF_DIST_DIR     the folder of the 32-bit deliverables checked statically (default: dist/)
   ZF_WINDOWS_BUILD, ZF_PRODUCT_DIR
                   a Windows build folder (test tools, testbed) and a product folder other
                   than the presets' (for a private build while developing)
@@ -24,7 +25,7 @@ import time
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 BUILD = ROOT / "build"
-DIST = ROOT / "dist"
+DIST = pathlib.Path(os.environ.get("ZF_DIST_DIR") or ROOT / "dist")
 
 
 def _detect_arch():
@@ -191,3 +192,43 @@ def copy_into_prefix(src, rel_dir):
     dest = dest_dir / pathlib.Path(src).name
     shutil.copy2(src, dest)
     return dest
+
+
+# --- Launchers around test payloads ---------------------------------------------------------
+
+RUN_LOG_PREFIX = "Zorvan Fix Log_"
+CONSOLE_LOG = "Zorvan Fix Script Log.txt"
+WORK_DIR = "zorvan_temp"
+
+
+def build_launcher(payload_dir, out_exe, payload_out=None):
+    """scripts/build-launcher in this host's bitness (ARCH) around payload_dir; returns out_exe.
+    ZF_HOST_BUILD / ZF_WINDOWS_BUILD in the environment name private build folders."""
+    args = [str(ROOT / "scripts" / "build-launcher"), "--arch", ARCH]
+    if payload_out is not None:
+        args += ["--payload-out", str(payload_out)]
+    proc = subprocess.run(args + [str(payload_dir), str(out_exe)], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, timeout=600)
+    if proc.returncode != 0:
+        raise AssertionError("build-launcher failed:\n" + proc.stdout.decode("utf-8", "replace"))
+    return pathlib.Path(out_exe)
+
+
+def wine_popen(*args, env=None):
+    """Start a program under Wine without waiting; stdout and stderr are pipes."""
+    start()
+    return subprocess.Popen([WINE, *map(str, args)], env=wine_env(env), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+def run_logs():
+    """The launcher's run logs in the temporary directory, oldest name first."""
+    return sorted(temp_dir().glob(RUN_LOG_PREFIX + "*.txt"))
+
+
+def clear_launcher_traces():
+    """Remove run logs, the console log and the work directory left by earlier launcher runs."""
+    for log in run_logs():
+        log.unlink()
+    (temp_dir() / CONSOLE_LOG).unlink(missing_ok=True)
+    shutil.rmtree(temp_dir() / WORK_DIR, ignore_errors=True)
