@@ -26,6 +26,12 @@ std::string LogText(const std::vector<std::string>& lines) {
   return text;
 }
 
+std::string Narrow(const std::wstring& wide) {
+  std::string text;
+  for (wchar_t c : wide) text += c < 128 ? static_cast<char>(c) : '?';
+  return text;
+}
+
 TarBuilder CarriedMembers() {
   TarBuilder tar;
   tar.Member("Mendrel.vbs", std::string("\xff\xfe") + Noise(1500, 7))

@@ -31,6 +31,9 @@ inline constexpr wchar_t kWorkDir[] = L"C:\\Users\\admin\\AppData\\Local\\Temp\\
 // Lines as the run log holds them: prefix, text, CR LF each.
 std::string LogText(const std::vector<std::string>& lines);
 
+// A wide path as ASCII text for messages (other characters become '?').
+std::string Narrow(const std::wstring& wide);
+
 // The three members of the carried payload, with short contents.
 TarBuilder CarriedMembers();
 

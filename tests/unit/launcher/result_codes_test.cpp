@@ -65,6 +65,7 @@ struct Row {
   std::function<void(Rig&)> arrange;  // after the payload is installed and the launch is done
   std::uint32_t code;
   std::vector<std::string> lines;
+  friend void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 };
 
 const Row kRows[] = {
