@@ -277,12 +277,14 @@ void FakeLauncherMachine::AddFile(const std::wstring& path, std::string data,
 void FakeLauncherMachine::AddDirectoryLink(const std::wstring& path, const std::wstring& target) {
   AddDirectory(target);
   const Resolved r = Resolve(path, false);
+  AddDirectory(r.display.substr(0, r.display.rfind(L'\\')));
   Node& node = Create(r, kAttributeDirectory | kAttributeReparsePoint);
   node.linkTarget = Resolve(target, true).key;
 }
 
 void FakeLauncherMachine::AddFileLink(const std::wstring& path, const std::wstring& target) {
   const Resolved r = Resolve(path, false);
+  AddDirectory(r.display.substr(0, r.display.rfind(L'\\')));
   Node& node = Create(r, kAttributeArchive | kAttributeReparsePoint);
   node.linkTarget = Resolve(target, true).key;
 }
