@@ -27,10 +27,12 @@ int EndWithUsageHint(RunContext& run) {
 }
 
 // Ends the run early. The anti-virus service must not be left stopped by this program: while
-// it may be stopped, it is started again first. The result is 1 either way.
-int EndEarly(RunContext& run) {
+// it may be stopped, it is started again first, after a stop still in progress has finished
+// (unless that stop has just used up its own polls). The result is 1 either way.
+int EndEarly(RunContext& run, bool waitForPendingStop) {
   if (run.serviceMayBeStopped) {
     run.serviceMayBeStopped = false;
+    if (waitForPendingStop) WaitWhileStopPending(run, ZAVServiceName);
     LogMsg(run, L"Starting ZAV service");
     if (!StartServiceByName(run, ZAVServiceName)) LogMsg(run, L"Failed to start ZAV service");
   }
@@ -77,9 +79,10 @@ int RunMainSequence(RunContext& run, const std::vector<std::wstring>& arguments)
   if (controlsService) {
     LogMsg(run, L"Stopping ZAV service");
     run.serviceMayBeStopped = true;
-    if (!StopServiceByName(run, ZAVServiceName)) {
+    const ServiceChange stop = ChangeServiceState(run, ZAVServiceName, /*stop=*/true);
+    if (stop != ServiceChange::kReached && stop != ServiceChange::kNothingToDo) {
       LogMsg(run, L"Failed to stop ZAV service");
-      return EndEarly(run);
+      return EndEarly(run, stop != ServiceChange::kTimedOut);
     }
   }
 
@@ -153,7 +156,7 @@ int Main(Platform& platform, const std::vector<std::wstring>& arguments) {
   }
   // An error escaped a platform call: never a success, and never a stopped service.
   try {
-    return EndEarly(run);
+    return EndEarly(run, /*waitForPendingStop=*/true);
   } catch (...) {
     return RETVAL_PROBLEMS_DETECTED;
   }

@@ -1,6 +1,8 @@
 // Service stop and start with polling of the service's state.
 #include "service_control.h"
 
+#include <optional>
+
 #include "output.h"
 
 namespace repair {
@@ -29,47 +31,59 @@ const Direction kStart{ServiceState::kStopped,
                        L"Failed to start service with error: ",
                        &Services::RequestStart};
 
-// True when the service is in the state now; a failed query prints its error and is reported
-// through `failed`.
-bool IsInState(RunContext& run, const std::wstring& name, ServiceState state, bool& failed) {
+// The state now; a failed query prints its error and gives nothing.
+std::optional<ServiceState> QueryState(RunContext& run, const std::wstring& name) {
   const Result<ServiceState> current = run.platform.services.QueryState(name);
   if (!current) {
     DisplayError(run, current.error);
-    failed = true;
-    return false;
+    return std::nullopt;
   }
-  return current.value == state;
+  return current.value;
 }
 
-bool Change(RunContext& run, const std::wstring& name, const Direction& direction) {
-  bool failed = false;
-  if (!IsInState(run, name, direction.from, failed)) {
-    if (failed) return false;
+bool Succeeded(ServiceChange change) {
+  return change == ServiceChange::kReached || change == ServiceChange::kNothingToDo;
+}
+
+}  // namespace
+
+ServiceChange ChangeServiceState(RunContext& run, const std::wstring& name, bool stop) {
+  const Direction& direction = stop ? kStop : kStart;
+  const std::optional<ServiceState> initial = QueryState(run, name);
+  if (!initial) return ServiceChange::kQueryFailed;
+  if (*initial != direction.from) {
     DbgMsg(run, direction.noServiceLine + name);
-    return true;
+    return ServiceChange::kNothingToDo;
   }
   DbgMsg(run, name + direction.attemptLine);
   const std::uint32_t code = (run.platform.services.*direction.request)(name);
   if (code != 0) {
     LogMsg(run, direction.failedRequestLine + std::to_wstring(code));
-    return false;
+    return ServiceChange::kRefused;
   }
   for (int poll = 0; poll < SERVICE_POLL_COUNT; ++poll) {
-    if (IsInState(run, name, direction.to, failed)) return true;
-    if (failed) return false;
+    const std::optional<ServiceState> state = QueryState(run, name);
+    if (!state) return ServiceChange::kQueryFailed;
+    if (*state == direction.to) return ServiceChange::kReached;
     run.platform.system.Sleep(SERVICE_POLL_INTERVAL_MS);
   }
-  return false;
+  return ServiceChange::kTimedOut;
 }
 
-}  // namespace
-
 bool StopServiceByName(RunContext& run, const std::wstring& name) {
-  return Change(run, name, kStop);
+  return Succeeded(ChangeServiceState(run, name, true));
 }
 
 bool StartServiceByName(RunContext& run, const std::wstring& name) {
-  return Change(run, name, kStart);
+  return Succeeded(ChangeServiceState(run, name, false));
+}
+
+void WaitWhileStopPending(RunContext& run, const std::wstring& name) {
+  for (int poll = 0; poll < SERVICE_POLL_COUNT; ++poll) {
+    const std::optional<ServiceState> state = QueryState(run, name);
+    if (!state || *state != ServiceState::kStopPending) return;
+    run.platform.system.Sleep(SERVICE_POLL_INTERVAL_MS);
+  }
 }
 
 }  // namespace repair

@@ -11,14 +11,27 @@ namespace repair {
 inline constexpr int SERVICE_POLL_COUNT = 48;
 inline constexpr std::uint32_t SERVICE_POLL_INTERVAL_MS = 2500;
 
-// True when no service of that name is running, or when it was asked to stop and was found
-// stopped within the polls. A refused request prints "Failed to stop service with error: " +
-// code; a failed state query prints the error's lines; both give false, as do polls that never
-// find it stopped.
+// How a stop or start ended.
+enum class ServiceChange {
+  kReached,      // requested, and found in the wanted state within the polls
+  kNothingToDo,  // no service of that name was running (stopped) to begin with
+  kRefused,      // the request was refused; "Failed to stop/start service with error: " + code
+  kTimedOut,     // requested, but not in the wanted state after all polls
+  kQueryFailed,  // a state query failed; its error's lines were printed
+};
+
+// Stops (stop) or starts the service: a request when it is running (stopped), then up to
+// SERVICE_POLL_COUNT state queries SERVICE_POLL_INTERVAL_MS apart.
+ServiceChange ChangeServiceState(RunContext& run, const std::wstring& name, bool stop);
+
+// True when the service is stopped at the end or no service of that name was running.
 bool StopServiceByName(RunContext& run, const std::wstring& name);
 
-// The same for starting: true when no service of that name is stopped, or when it was started
-// and found running within the polls.
+// True when the service is running at the end or no service of that name was stopped.
 bool StartServiceByName(RunContext& run, const std::wstring& name);
+
+// Waits, with the same polls, while the service is stopping; returns when it is in any other
+// state, when a query fails, or after the last poll.
+void WaitWhileStopPending(RunContext& run, const std::wstring& name);
 
 }  // namespace repair
