@@ -21,14 +21,14 @@ struct PassTraits {
   std::uint32_t streamCode, headerCode, longNameCode, afterLongNameCode, openCode, dataCode;
   const char* openFailure;
 };
-constexpr PassTraits kExtraction{Pass::kExtraction,       kResultExtractStream,
-                                 kResultExtractHeader,    kResultExtractLongName,
-                                 kResultExtractAfterLongName, kResultExtractOpen,
-                                 kResultExtractData,      "Failed to open file."};
-constexpr PassTraits kVerification{Pass::kVerification,      kResultVerifyStream,
-                                   kResultVerifyHeader,      kResultVerifyLongName,
-                                   kResultVerifyAfterLongName, kResultVerifyOpen,
-                                   kResultVerifyData,        "Failed to open file for verification."};
+constexpr PassTraits kExtraction{
+    Pass::kExtraction,     kResultExtractStream,        kResultExtractHeader,
+    kResultExtractLongName, kResultExtractAfterLongName, kResultExtractOpen,
+    kResultExtractData,    "Failed to open file."};
+constexpr PassTraits kVerification{
+    Pass::kVerification,   kResultVerifyStream,         kResultVerifyHeader,
+    kResultVerifyLongName, kResultVerifyAfterLongName,  kResultVerifyOpen,
+    kResultVerifyData,     "Failed to open file for verification."};
 
 // Releases the pass's inflate state on every return.
 class StreamCloser {

@@ -26,7 +26,8 @@ TEST(ProgressTest, Arithmetic) {
 // A gzip member of exactly 28925 bytes: the stored file name takes up the difference.
 std::string ArchiveOf28925Bytes(const TarBuilder& tar) {
   const std::size_t bare = Compress(tar.Bytes()).size();
-  const std::string archive = Compress(tar.Bytes(), Wrapper::kGzip, std::string(28925 - bare - 1, 'p'));
+  const std::string name(28925 - bare - 1, 'p');
+  const std::string archive = Compress(tar.Bytes(), Wrapper::kGzip, name);
   EXPECT_EQ(archive.size(), 28925u);
   return archive;
 }

@@ -132,7 +132,7 @@ std::string ChecksumBytes(std::string_view data) {
   const auto crc = static_cast<std::uint32_t>(
       crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
   std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<char>(crc >> (8 * i));
+  for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<char>(crc >> (8 * i));
   return bytes;
 }
 

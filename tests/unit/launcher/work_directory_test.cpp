@@ -48,7 +48,9 @@ const ClearRow kClearRows[] = {
      },
      0, {L""}},
     {"FileLinkRemovedNotFollowed",
-     [](fake::FakeLauncherMachine& m) { m.AddFileLink(kTree + L"\\link.txt", kTarget + L"\\keep.txt"); },
+     [](fake::FakeLauncherMachine& m) {
+       m.AddFileLink(kTree + L"\\link.txt", kTarget + L"\\keep.txt");
+     },
      0, {L""}},
     {"TreeItselfALink",
      [](fake::FakeLauncherMachine& m) { m.AddDirectoryLink(kTree, kTarget); }, 0, {L""}},
@@ -57,7 +59,8 @@ const ClearRow kClearRows[] = {
        m.AddFile(kTree + L"\\a.txt", "a");
        m.AddFile(kTree + L"\\sub\\ro.txt", "r", kAttributeReadOnly | kAttributeArchive);
      },
-     kErrorAccessDenied, {L"", L"zorvan_temp\\", L"zorvan_temp\\sub\\", L"zorvan_temp\\sub\\ro.txt"}},
+     kErrorAccessDenied,
+     {L"", L"zorvan_temp\\", L"zorvan_temp\\sub\\", L"zorvan_temp\\sub\\ro.txt"}},
     {"FileHeldOpen",
      [](fake::FakeLauncherMachine& m) {
        m.AddFile(kTree + L"\\held.txt", "h");
