@@ -140,7 +140,9 @@ Result<std::wstring> FakeRegistry::ReadString(const std::wstring& key,
   if (found) {
     for (const Value& value : found->values) {
       if (FoldCase(value.name) != FoldCase(valueName)) continue;
-      if (!value.isString) return Result<std::wstring>::Fail(13, L"The data is invalid.");
+      if (!value.isString) {
+        return Result<std::wstring>::Fail(1630, L"Data of this type is not supported.");
+      }
       return Result<std::wstring>::Of(value.data);
     }
   }
