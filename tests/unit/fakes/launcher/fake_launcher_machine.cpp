@@ -22,7 +22,7 @@ std::wstring Fold(const std::wstring& text) {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool IsDriveSpec(const std::wstring& text) {
+bool IsDriveName(const std::wstring& text) {
   return text.size() == 2 && text[1] == L':' &&
          ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
 }
@@ -141,7 +141,7 @@ FakeLauncherMachine::Resolved FakeLauncherMachine::Resolve(const std::wstring& p
   std::vector<std::wstring> input = Split(path);
   std::vector<std::wstring> parts;  // display components, parts[0] the drive
   std::size_t first = 0;
-  if (IsDriveSpec(input[0])) {
+  if (IsDriveName(input[0])) {
     parts.push_back(input[0]);
     first = 1;
   } else if (input[0].empty() && input.size() > 1) {
