@@ -138,6 +138,42 @@ class CloseRequest(WindowedRun):
         self.assertEqual([int(v) for v in size], [640, 100])
 
 
+class PlantedDll(WindowedRun):
+    """A comctl32.dll beside the launcher (a downloads folder) is never loaded. Wine prefers its
+    own copy of that DLL, so the run tells it to prefer a native one, as Windows would prefer one
+    found in the program's folder; a careless load beside it shows that the planted DLL is
+    taken then."""
+
+    def test_dll_beside_the_launcher_is_not_loaded(self):
+        harness.start()
+        folder = make_payload(WORK / "planted", b"@exit 0\r\n", members={})
+        downloads = harness.drive_c() / "users" / "Public" / "Downloads" / "zorvan-planted"
+        shutil.rmtree(downloads, ignore_errors=True)
+        downloads.mkdir(parents=True)
+        exe = harness.build_launcher(folder, downloads / "launcher-planted.exe")
+        shutil.copy2(harness.TOOLS / "planted" / "comctl32.dll", downloads)
+        shutil.copy2(tool("dll_loader"), downloads)
+        marker = harness.temp_dir() / "planted-dll-loaded.txt"
+        prefer_native = {"WINEDLLOVERRIDES": harness.wine_env()["WINEDLLOVERRIDES"] +
+                         ";comctl32=n,b"}
+
+        marker.unlink(missing_ok=True)
+        control = harness.wine(downloads / "dll_loader.exe", "comctl32.dll", env=prefer_native)
+        self.assertIn(b"loaded=1", control.stdout)
+        self.assertTrue(marker.exists(), "the planted DLL is not taken even by a careless load")
+
+        marker.unlink()
+        harness.clear_launcher_traces()
+        proc = harness.wine_popen(tool("waiter"), harness.to_windows_path(exe), env=prefer_native)
+        self.addCleanup(self.stop, proc, exe.name)
+        positions, _ = watch_bar()
+        has_icon, text = read_box("Zorvan")
+        self.assertEqual(text, "Halvern script completed.")
+        self.assertEqual(self.exit_code(proc), 0)
+        self.assertTrue(positions, "the progress bar was not created")
+        self.assertFalse(marker.exists(), "the launcher loaded the DLL planted beside it")
+
+
 class SecondInstance(WindowedRun):
     def test_second_instance_is_refused_while_the_first_runs(self):
         harness.start()
