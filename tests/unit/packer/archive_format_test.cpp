@@ -13,14 +13,14 @@
 namespace packer_test {
 namespace {
 
-struct MemberSpec {
+struct MemberRow {
   std::string name;
   std::size_t size;
 };
 
 struct ShapeCase {
   const char* label;
-  std::vector<MemberSpec> members;
+  std::vector<MemberRow> members;
   std::size_t tarBlocks;  // expected length of the uncompressed tar in blocks
 };
 
@@ -32,7 +32,7 @@ class PackedShapeTest : public ScratchTest, public ::testing::WithParamInterface
   void PackCase() {
     std::string list;
     unsigned seed = 1;
-    for (const MemberSpec& m : GetParam().members) {
+    for (const MemberRow& m : GetParam().members) {
       WriteBytes(scratch_ / "in" / m.name, SampleBytes(m.size, seed++));
       list += m.name + "\n";
     }
@@ -49,14 +49,14 @@ TEST_P(PackedShapeTest, HostTarListsAndExtractsIdenticalBytes) {
   auto [listStatus, listing] = RunCommand("tar -tzf " + Quote(scratch_ / "payload.tar.gz"));
   ASSERT_EQ(listStatus, 0) << listing;
   std::string expected;
-  for (const MemberSpec& m : GetParam().members) expected += m.name + "\n";
+  for (const MemberRow& m : GetParam().members) expected += m.name + "\n";
   EXPECT_EQ(listing, expected);
 
   fs::create_directories(scratch_ / "out");
   auto [status, output] = RunCommand("tar -xzf " + Quote(scratch_ / "payload.tar.gz") + " -C " +
                                      Quote(scratch_ / "out"));
   ASSERT_EQ(status, 0) << output;
-  for (const MemberSpec& m : GetParam().members) {
+  for (const MemberRow& m : GetParam().members) {
     SCOPED_TRACE(m.name);
     EXPECT_TRUE(SameBytes(scratch_ / "out" / m.name, scratch_ / "in" / m.name));
   }
@@ -70,7 +70,7 @@ TEST_P(PackedShapeTest, WritesGnuHeadersLongNameRecordsAndWholeRecords) {
   EXPECT_GE(reading.trailingZeroBlocks, 2u);
   ASSERT_EQ(reading.entries.size(), GetParam().members.size());
   for (std::size_t i = 0; i < reading.entries.size(); ++i) {
-    const MemberSpec& m = GetParam().members[i];
+    const MemberRow& m = GetParam().members[i];
     const TarEntry& e = reading.entries[i];
     SCOPED_TRACE(m.name);
     EXPECT_EQ(e.name, m.name);
