@@ -71,17 +71,11 @@ struct ServiceTraits {
   static Handle Empty() { return nullptr; }
   static void Close(Handle h) { ::CloseServiceHandle(h); }
 };
-struct ModuleTraits {
-  using Handle = HMODULE;
-  static Handle Empty() { return nullptr; }
-  static void Close(Handle h) { ::FreeLibrary(h); }
-};
 
 using ScopedFile = Scoped<FileTraits>;
 using ScopedFind = Scoped<FindTraits>;
 using ScopedKey = Scoped<KeyTraits>;
 using ScopedService = Scoped<ServiceTraits>;
-using ScopedModule = Scoped<ModuleTraits>;
 
 template <typename T>
 class ComRef {
@@ -149,7 +143,9 @@ std::wstring SystemDirectory() {
 }
 
 // Loads a DLL from the system directory only: the work directory that the program runs in is
-// writable by its user, so the ordinary search could pick up a planted copy there.
+// writable by its user, so the ordinary search could pick up a planted copy there. The library
+// stays loaded until the process ends: its own worker threads (WinHTTP's) can outlive every
+// handle, and unloading it beneath them breaks later loads.
 HMODULE LoadSystemLibrary(const wchar_t* name, DWORD* error) {
   HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module) return module;
@@ -334,7 +330,7 @@ std::uint32_t Win32Services::RequestStart(const std::wstring& name) {
 struct Win32Installer::Library {
   bool tried = false;
   DWORD loadError = 0;
-  ScopedModule module;
+  HMODULE module = nullptr;
   UINT(WINAPI* enumProducts)(DWORD, LPWSTR) = nullptr;
   UINT(WINAPI* productInfo)(LPCWSTR, LPCWSTR, LPWSTR, DWORD*) = nullptr;
 
@@ -342,9 +338,9 @@ struct Win32Installer::Library {
   bool Ready() {
     if (!tried) {
       tried = true;
-      module = ScopedModule(LoadSystemLibrary(L"msi.dll", &loadError));
-      if (module && (!Bind(module.get(), "MsiEnumProductsW", enumProducts) ||
-                     !Bind(module.get(), "MsiGetProductInfoW", productInfo)))
+      module = LoadSystemLibrary(L"msi.dll", &loadError);
+      if (module && (!Bind(module, "MsiEnumProductsW", enumProducts) ||
+                     !Bind(module, "MsiGetProductInfoW", productInfo)))
         loadError = ::GetLastError();
     }
     return enumProducts && productInfo;
@@ -659,7 +655,7 @@ class HttpScoped {
 struct Win32Network::Library {
   bool tried = false;
   DWORD loadError = 0;
-  ScopedModule module;
+  HMODULE module = nullptr;
   HttpApi api;
   bool bound = false;
   HINTERNET session = nullptr;
@@ -671,9 +667,9 @@ struct Win32Network::Library {
   bool Ready() {
     if (!tried) {
       tried = true;
-      module = ScopedModule(LoadSystemLibrary(L"winhttp.dll", &loadError));
+      module = LoadSystemLibrary(L"winhttp.dll", &loadError);
       if (module) {
-        bound = api.Bind(module.get());
+        bound = api.Bind(module);
         if (!bound) loadError = ::GetLastError();
       }
     }
@@ -694,7 +690,7 @@ struct Win32Network::Library {
     return session;
   }
 
-  Result<HttpAnswer> Fail(DWORD code) const { return FailResult<HttpAnswer>(code, module.get()); }
+  Result<HttpAnswer> Fail(DWORD code) const { return FailResult<HttpAnswer>(code, module); }
 };
 
 Win32Network::Win32Network() : library_(std::make_unique<Library>()) {}

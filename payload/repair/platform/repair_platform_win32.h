@@ -31,7 +31,7 @@ class Win32Services final : public Services {
   std::uint32_t RequestStart(const std::wstring& name) override;
 };
 
-// msi.dll is loaded from the system directory on first use and kept until destruction.
+// msi.dll is loaded from the system directory on first use and stays loaded.
 class Win32Installer final : public Installer {
  public:
   Win32Installer();
@@ -69,8 +69,8 @@ class Win32Files final : public Files {
   void Close(std::uintptr_t file) override;
 };
 
-// winhttp.dll is loaded from the system directory on first use; one session serves every
-// request, so connections to the same server are kept alive between requests.
+// winhttp.dll is loaded from the system directory on first use and stays loaded; one session
+// serves every request of this object, so connections to a server are kept alive between them.
 class Win32Network final : public Network {
  public:
   Win32Network();
