@@ -5,6 +5,8 @@
      StartDelayMs  time spent in START_PENDING before RUNNING (default 0)
      StopDelayMs   time spent in STOP_PENDING before STOPPED (default 0)
      FailStart     non-zero: the start ends in STOPPED with that Win32 exit code
+     ExitAtStart   non-zero: the process ends with that code before it reaches the service
+                   dispatcher, so the start request itself fails
      RefuseStop    non-zero: while it is set, the running service does not accept stop
                    requests (ControlService then fails with ERROR_INVALID_SERVICE_CONTROL)
    Every state change is recorded in C:\ProgramData\ZorvanTestbed\ZAVService.log. */
@@ -107,6 +109,12 @@ static void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) {
 }
 
 int wmain(void) {
+  DWORD exitAtStart = TestbedReadNumber(COMPONENT, L"ExitAtStart", 0);
+  if (exitAtStart) {
+    /* Never reaches the dispatcher: the manager's start request itself fails. */
+    TestbedRecord(COMPONENT, L"exit-at-start");
+    return (int)exitAtStart;
+  }
   static wchar_t name[] = COMPONENT;
   SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {NULL, NULL}};
   if (!StartServiceCtrlDispatcherW(table)) {

@@ -18,6 +18,7 @@ import re
 import shutil
 import sys
 import time
+import unittest
 
 import harness
 
@@ -139,10 +140,12 @@ def wait_service(state, timeout=30):
         raise AssertionError(f"{SERVICE} is {current}, not {state}, after {timeout} s")
 
 
-def set_service(start_delay_ms=None, stop_delay_ms=None, fail_start=None, refuse_stop=None):
+def set_service(start_delay_ms=None, stop_delay_ms=None, fail_start=None, exit_at_start=None,
+                refuse_stop=None):
     """The service's switches (see testbed/service/zav_service.c); None leaves one as it is."""
     for name, value in (("StartDelayMs", start_delay_ms), ("StopDelayMs", stop_delay_ms),
-                        ("FailStart", fail_start), ("RefuseStop", refuse_stop)):
+                        ("FailStart", fail_start), ("ExitAtStart", exit_at_start),
+                        ("RefuseStop", refuse_stop)):
         if value is not None:
             reg_add(SWITCHES_KEY + r"\ZAVService", name, int(value), "REG_DWORD", view=64)
 
@@ -318,6 +321,8 @@ def reset():
     quarantine.parent.mkdir(parents=True, exist_ok=True)
     if quarantine.is_dir():
         shutil.rmtree(quarantine)
+    elif quarantine.exists():
+        quarantine.chmod(0o644)  # Wine keeps the read-only attribute in the mode bits
     quarantine.write_bytes(QUARANTINE_XML)
     write_config(FOLDER_CID)
     clear_records()
@@ -330,6 +335,16 @@ def remove_product_value(key, name):
     """Deletes one of the product's registry values until the next reset()."""
     reg_delete(key, name)
     _changed_values.add((key, name))
+
+
+def set_product_value(key, name, value):
+    """Gives one of the product's registry values another text until the next reset()."""
+    reg_add(key, name, value)
+    _changed_values.add((key, name))
+
+
+def make_read_only(windows_path):
+    _tool("cmd", "/c", "attrib", "+r", windows_path)
 
 
 def restore_product_values():
@@ -398,3 +413,52 @@ def run_repair(*args, cwd, timeout=400):
     raw = proc.stdout
     waiter = raw.rfind(b"exit=")
     return RepairRun(code, raw[:waiter] if waiter >= 0 else raw, proc)
+
+
+def computer_name():
+    """%COMPUTERNAME% as the programs in the prefix see it."""
+    proc = _tool("cmd", "/c", "echo", "%COMPUTERNAME%")
+    return proc.stdout.decode("utf-8", "replace").strip()
+
+
+class RepairTestCase(unittest.TestCase):
+    """A scenario on the healthy testbed endpoint: the prefix is prepared once per session and
+    reset before every test."""
+
+    @classmethod
+    def setUpClass(cls):
+        prepare()
+
+    def setUp(self):
+        reset()
+        self.work = work_dir(self.id().rsplit(".", 2)[-1])
+
+    def run_repair(self, *args, **kwargs):
+        run = run_repair(*args, cwd=kwargs.pop("cwd", self.work), **kwargs)
+        # The console log is the first thing to read when a scenario fails.
+        log = harness.artifact("repair") / (self.id() + ".txt")
+        log.parent.mkdir(parents=True, exist_ok=True)
+        log.write_bytes(run.raw)
+        return run
+
+    def assertLinesInOrder(self, run, expected):
+        """Every expected line appears, in this order (other lines may come between)."""
+        position = 0
+        for line in expected:
+            try:
+                position = run.lines.index(line, position) + 1
+            except ValueError:
+                self.fail(f"missing line {line!r} (after line {position}) in:\n{run!r}")
+
+    def assertNoLine(self, run, *lines):
+        for line in lines:
+            self.assertNotIn(line, run.lines, f"{run!r}")
+
+    def assertUntouched(self):
+        """Nothing on the endpoint was changed: the service kept running, the quarantine list and
+        the detection data are as reset() left them, no update was asked for."""
+        self.assertEqual(service_events(), [])
+        self.assertEqual(service_state(), "RUNNING")
+        self.assertEqual(unix(QUARANTINE_FILE).read_bytes(), QUARANTINE_XML)
+        self.assertFalse(zav_file(GOOD_IDE).exists())
+        self.assertEqual(update_calls(), [])
