@@ -101,8 +101,8 @@ bool ParseArgumentList(RunContext& run, const std::vector<std::wstring>& argumen
   }
   for (const std::wstring& argument : arguments) {
     const std::size_t colon = argument.find(L':');
-    const std::wstring name = argument.substr(1, colon == std::wstring::npos ? std::wstring::npos
-                                                                             : colon - 1);
+    const std::wstring name =
+        argument.substr(1, colon == std::wstring::npos ? std::wstring::npos : colon - 1);
     std::optional<std::wstring> value;
     if (colon != std::wstring::npos) value = argument.substr(colon + 1);
     if (!HandleOption(run, name, value)) {
@@ -119,8 +119,10 @@ bool ValidateArguments(RunContext& run) {
     if (run.g_cid && !run.g_cid->empty()) {
       LogMsg(run, L"Overriding default CID " + configured + L" with CID " + *run.g_cid);
     } else {
-      LogMsg(run, L"No CID specified as a command line argument, using the detected CID "
-                  L"location: " + configured);
+      LogMsg(run,
+             L"No CID specified as a command line argument, using the detected CID "
+             L"location: " +
+                 configured);
       run.g_cid = configured;
     }
   }
@@ -132,8 +134,9 @@ bool ValidateArguments(RunContext& run) {
 
   if (run.g_halvern) {
     if (!run.g_cid && run.g_zorvanCid.empty()) {
-      LogMsg(run, L"Option halvern is used but /cid is not specified and no default location "
-                  L"can be found");
+      LogMsg(run,
+             L"Option halvern is used but /cid is not specified and no default location "
+             L"can be found");
       return false;
     }
     if (run.g_zorvanCid.empty()) {

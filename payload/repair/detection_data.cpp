@@ -18,8 +18,8 @@ bool CheckIfUpdatedIdeExists(RunContext& run, const std::wstring& path) {
 }
 
 bool WriteGoodIde(RunContext& run, const std::wstring& path) {
-  const Status saved = SaveArray(
-      run, path, std::string(reinterpret_cast<const char*>(kGoodIde), kGoodIde_size));
+  const Status saved =
+      SaveArray(run, path, std::string(reinterpret_cast<const char*>(kGoodIde), kGoodIde_size));
   if (!saved) {
     LogMsg(run, L"Failed to write the IDE that fixes the issue to " + path);
     DisplayError(run, saved.error);

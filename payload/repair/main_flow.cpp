@@ -42,7 +42,8 @@ int EndEarly(RunContext& run, bool waitForPendingStop) {
 void ReportDetectionData(RunContext& run, const std::wstring& installFolder) {
   if (IdeExists(run, installFolder, PROBLEM_IDE_NAME)) LogMsg(run, L"Problem IDE is present.");
   const bool goodIde = IdeExists(run, installFolder, GOOD_IDE_NAME);
-  LogMsg(run, goodIde ? L"IDE that fixes issue is present." : L"IDE that fixes issue is NOT present.");
+  LogMsg(run,
+         goodIde ? L"IDE that fixes issue is present." : L"IDE that fixes issue is NOT present.");
   if (IdeExists(run, installFolder, NEWER_IDE_NAME)) {
     LogMsg(run, L"Update received newer IDEs.");
     if (goodIde) LogMsg(run, L"There should be no issue.");

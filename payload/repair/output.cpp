@@ -59,8 +59,7 @@ SideFile& SideFile::operator=(SideFile&& other) noexcept {
 void SideFile::WriteLine(RunContext& run, const std::wstring& text) {
   if (handle_ == 0) return;
   const std::wstring line = text + L"\r\n";
-  const Status written =
-      files_->Append(handle_, unicode_ ? EncodeUtf16Le(line) : NarrowAnsi(line));
+  const Status written = files_->Append(handle_, unicode_ ? EncodeUtf16Le(line) : NarrowAnsi(line));
   if (!written) {
     DisplayError(run, written.error);
     Close();

@@ -38,9 +38,9 @@ wchar_t LowerChar(wchar_t ch) {
 bool RegReadStringValue(RunContext& run, const std::wstring& preWowKeyName,
                         const std::wstring& postWowKeyName, const std::wstring& valueName,
                         std::wstring& value, int architecture) {
-  const Result<std::wstring> read = run.platform.registry.ReadString(
-      preWowKeyName + L"\\" + postWowKeyName, valueName,
-      architecture == 64 ? RegistryView::k64 : RegistryView::k32);
+  const Result<std::wstring> read =
+      run.platform.registry.ReadString(preWowKeyName + L"\\" + postWowKeyName, valueName,
+                                       architecture == 64 ? RegistryView::k64 : RegistryView::k32);
   if (!read) {
     value.clear();
     DisplayError(run, read.error);
@@ -51,8 +51,8 @@ bool RegReadStringValue(RunContext& run, const std::wstring& preWowKeyName,
 }
 
 bool ReadZauVersion(RunContext& run, std::wstring& value) {
-  return ReadProductValue(run, L"Zorvan\\AutoUpdate", L"ProductVersion", value,
-                          L"ZAU version is ", L"");
+  return ReadProductValue(run, L"Zorvan\\AutoUpdate", L"ProductVersion", value, L"ZAU version is ",
+                          L"");
 }
 
 bool ReadZavInstallPath(RunContext& run, std::wstring& value) {
@@ -66,8 +66,8 @@ bool ReadZavLogDir(RunContext& run, std::wstring& value) {
 }
 
 bool ReadZauDataPath(RunContext& run, std::wstring& value) {
-  return ReadProductValue(run, L"Zorvan\\AutoUpdate", L"Data Path", value,
-                          L"ZAU data path is '", L"'");
+  return ReadProductValue(run, L"Zorvan\\AutoUpdate", L"Data Path", value, L"ZAU data path is '",
+                          L"'");
 }
 
 bool ReadZauInstallationPath(RunContext& run, std::wstring& value) {

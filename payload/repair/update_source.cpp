@@ -107,8 +107,7 @@ std::wstring ExtractConfigSection(const std::vector<std::wstring>& lines,
   return collected;
 }
 
-std::wstring SearchForConfigValue(const std::vector<std::wstring>& lines,
-                                  const std::wstring& key) {
+std::wstring SearchForConfigValue(const std::vector<std::wstring>& lines, const std::wstring& key) {
   for (const std::wstring& line : lines) {
     if (!Contains(line, key)) continue;
     const std::size_t equals = line.find(L'=');
@@ -185,8 +184,8 @@ bool CheckWebCIDAccess(RunContext& run, const std::wstring& location) {
     return false;
   }
   if (answer.value.status < 400) return true;
-  LogMsg(run, L"Could not access " + location + L", error " +
-                  std::to_wstring(answer.value.status) + L" : " + answer.value.statusText);
+  LogMsg(run, L"Could not access " + location + L", error " + std::to_wstring(answer.value.status) +
+                  L" : " + answer.value.statusText);
   return false;
 }
 

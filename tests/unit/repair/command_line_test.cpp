@@ -156,7 +156,8 @@ const std::wstring kUsing =
     L"No CID specified as a command line argument, using the detected CID location: ";
 const std::wstring kNoLocation =
     L"Option halvern is used but /cid is not specified and no default location can be found";
-const std::wstring kInaccessible = L"CID passed at command line is inaccessible, argument value is: ";
+const std::wstring kInaccessible =
+    L"CID passed at command line is inaccessible, argument value is: ";
 const std::vector<std::wstring> kWebOnly = {
     L"Username and password are used only for Web CIDs. If you need them",
     L"to access a local CID, use the 'net use' command before running this script"};

@@ -296,7 +296,8 @@ TEST_F(RepairTest, ServiceThatNeverStopsCosts48PollsAndEndsWith1) {
   EXPECT_THAT(Lines(), ElementsAreArray(Join({{kVersion, L"Clearing the quarantine option enabled",
                                                kUsingConfigured},
                                               kIdeReport,
-                                              {L"Stopping ZAV service", L"Failed to stop ZAV service",
+                                              {L"Stopping ZAV service",
+                                               L"Failed to stop ZAV service",
                                                L"Starting ZAV service"}})));
   EXPECT_TRUE(endpoint.files.FileExists(kQuarantineFile));
   EXPECT_NE(endpoint.services.State(L"ZAVService"), ServiceState::kStopped);
@@ -326,7 +327,8 @@ TEST_F(RepairTest, ServiceThatDoesNotStartEndsTheRunWithoutUpdateOrLogCopy) {
   const std::vector<std::wstring>& lines = Lines();
   ASSERT_GE(lines.size(), 3u);
   EXPECT_THAT(std::vector<std::wstring>(lines.end() - 3, lines.end()),
-              ElementsAreArray({L"Starting ZAV service", L"Failed to start service with error: 1053",
+              ElementsAreArray({L"Starting ZAV service",
+                                L"Failed to start service with error: 1053",
                                 L"Failed to start ZAV service"}));
   EXPECT_TRUE(endpoint.updateClient.Calls().empty());
   EXPECT_FALSE(endpoint.files.FolderExists(L"C:\\Logs\\PC01"));

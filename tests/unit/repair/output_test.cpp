@@ -199,7 +199,8 @@ TEST_F(LogCollectionTest, StopsAtTheFirstFileThatCannotBeCopied) {
               ElementsAre(L"Script encountered an error, details:", L"Number = 2",
                           L"Description = The system cannot find the file specified."));
   EXPECT_FALSE(
-      endpoint.files.FileExists(outFolder + L"\\" + run.g_runTimeStamp + SIDE_FILE_FALSE_POS_MOVED));
+      endpoint.files.FileExists(outFolder + L"\\" + run.g_runTimeStamp +
+                                SIDE_FILE_FALSE_POS_MOVED));
 }
 
 TEST_F(LogCollectionTest, ReportsAMissingComputerNameOrFolder) {

@@ -39,16 +39,17 @@ TEST_P(QuarantineTest, DeletesTheListOrSaysWhyNot) {
 }
 
 const std::wstring kTrying = L"Trying to delete " + kQuarantineFile;
+const std::wstring kDeleted = L"Deleted quarantine file " + kQuarantineFile;
 
 INSTANTIATE_TEST_SUITE_P(
     Quarantine, QuarantineTest,
     ::testing::Values(
         QuarantineCase{"Deleted", nullptr, true, false,
-                       {kTrying, L"Delete successful", L"Deleted quarantine file " + kQuarantineFile}},
+                       {kTrying, L"Delete successful", kDeleted}},
         QuarantineCase{"ReadOnlyIsDeletedToo",
                        [](fake::FakeEndpoint& e) { e.files.AddFile(kQuarantineFile, "x", true); },
                        true, false,
-                       {kTrying, L"Delete successful", L"Deleted quarantine file " + kQuarantineFile}},
+                       {kTrying, L"Delete successful", kDeleted}},
         QuarantineCase{"MissingFileIsNoFailure",
                        [](fake::FakeEndpoint& e) { e.files.Remove(kQuarantineFile); }, true, false,
                        {L"Quarantine file " + kQuarantineFile + L" does not exist"}},

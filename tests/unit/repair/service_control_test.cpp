@@ -54,13 +54,15 @@ const std::wstring kNoRunning = L"StopServiceByName: No running service of name:
 const std::wstring kNoStopped = L"StartServiceByName: No stopped service of name: ZAVService";
 
 void FailQuery(fake::FaultPlan& faults, int nth) {
-  faults.FailCall("Services.QueryState", nth, {static_cast<std::int32_t>(0x80041010u), L"Invalid class"});
+  faults.FailCall("Services.QueryState", nth,
+                  {static_cast<std::int32_t>(0x80041010u), L"Invalid class"});
 }
 const std::vector<std::wstring> kQueryError = {L"Script encountered an error, details:",
                                                L"Number = 0x80041010",
                                                L"Description = Invalid class"};
 
-std::vector<std::wstring> Then(std::vector<std::wstring> first, const std::vector<std::wstring>& more) {
+std::vector<std::wstring> Then(std::vector<std::wstring> first,
+                               const std::vector<std::wstring>& more) {
   first.insert(first.end(), more.begin(), more.end());
   return first;
 }

@@ -114,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                                "AllowLocalConfig=0"}),
                    std::nullopt, L"http://h/cid?a=b", {}, 1},
         ConfigCase{"SingleByteText",
-                   ConfigText({kHeader, "ConnectionAddress=\\\\srv\\caf\xE9", "AllowLocalConfig=0"}),
+                   ConfigText({kHeader, "ConnectionAddress=\\\\srv\\caf\xE9",
+                               "AllowLocalConfig=0"}),
                    std::nullopt, L"\\\\srv\\caf\u00E9", {}, 1},
         ConfigCase{"EmptyMainFile", std::string(), std::nullopt, L"", {kMissingAllow}, 1}),
     [](const ::testing::TestParamInfo<ConfigCase>& info) { return info.param.name; });
@@ -188,8 +189,8 @@ TEST_F(RepairTest, ProductLookupMatchesTheExactNameAndPassesOverFailedQueries) {
   EXPECT_FALSE(IsProductInstalled(run, L"zorvan anti-virus", code));
 
   // The first product whose name can be asked wins; one whose question fails is passed over.
-  endpoint.faults.FailCall("Installer.ProductInfo", endpoint.faults.Calls("Installer.ProductInfo") + 2,
-                           {1605, L"Unknown product."});
+  const int next = endpoint.faults.Calls("Installer.ProductInfo") + 1;
+  endpoint.faults.FailCall("Installer.ProductInfo", next + 1, {1605, L"Unknown product."});
   EXPECT_TRUE(IsProductInstalled(run, L"Zorvan Anti-Virus", code));
   EXPECT_EQ(code, L"{SECOND}");
   EXPECT_THAT(Lines(), IsEmpty());
@@ -239,7 +240,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FallbackCase{"Reachable", nullptr, true, {}},
         FallbackCase{"RedirectIsReachable",
-                     [](fake::FakeEndpoint& e) { e.network.SetAnswer(kProbe, {302, L"Found", ""}); },
+                     [](fake::FakeEndpoint& e) {
+                       e.network.SetAnswer(kProbe, {302, L"Found", ""});
+                     },
                      true, {}},
         FallbackCase{"NotFound",
                      [](fake::FakeEndpoint& e) {
@@ -256,7 +259,8 @@ INSTANTIATE_TEST_SUITE_P(
                      [](fake::FakeEndpoint& e) {
                        e.network.SetError(kProbe, {12029, L"Cannot connect."});
                      },
-                     false, {L"Could not access " + FallbackCid() + L", error 0x2EFD : Cannot connect."}},
+                     false,
+                     {L"Could not access " + FallbackCid() + L", error 0x2EFD : Cannot connect."}},
         FallbackCase{"NegativeError",
                      [](fake::FakeEndpoint& e) {
                        e.network.SetError(kProbe, {static_cast<std::int32_t>(0x800C0005u),
@@ -285,7 +289,8 @@ TEST_F(RepairTest, ReachabilityOfFoldersAndMissingLocations) {
   EXPECT_TRUE(IsCIDAccessible(run, L"\\\\SERVER\\zorvanupdate\\CIDs\\S000\\ZAVZCFXP\\"));
   EXPECT_FALSE(IsCIDAccessible(run, L"\\\\server\\gone"));
   EXPECT_THAT(NewLines(),
-              ElementsAre(L"The CID location \\\\server\\gone does not exist or is not accessible"));
+              ElementsAre(L"The CID location \\\\server\\gone does not exist or is not "
+                          L"accessible"));
   EXPECT_TRUE(endpoint.network.Requests().empty());
 }
 

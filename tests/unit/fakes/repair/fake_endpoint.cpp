@@ -9,16 +9,36 @@ namespace {
 
 const std::set<std::string>& OperationNames() {
   static const std::set<std::string> names = {
-      "Registry.ReadString",      "Registry.EnumSubkeys",    "Registry.EnumStringValues",
-      "Services.QueryState",      "Services.RequestStop",    "Services.RequestStart",
-      "Installer.EnumProducts",   "Installer.ProductInfo",   "UpdateClient.UpdateNow",
-      "Files.FileExists",         "Files.FolderExists",      "Files.ListFolder",
-      "Files.CreateFolder",       "Files.CopyFile",          "Files.DeleteFile",
-      "Files.ReadBytes",          "Files.WriteBytes",        "Files.CreateForWriting",
-      "Files.Append",             "Files.Close",             "Network.Get",
-      "Processes.Start",          "Processes.ExitCode",      "Processes.CloseProcess",
-      "System.ExpandEnvironment", "System.SpecialFolder",    "System.ProcessorAddressWidth",
-      "System.Now",               "System.Sleep",            "System.WriteLine",
+      "Registry.ReadString",
+      "Registry.EnumSubkeys",
+      "Registry.EnumStringValues",
+      "Services.QueryState",
+      "Services.RequestStop",
+      "Services.RequestStart",
+      "Installer.EnumProducts",
+      "Installer.ProductInfo",
+      "UpdateClient.UpdateNow",
+      "Files.FileExists",
+      "Files.FolderExists",
+      "Files.ListFolder",
+      "Files.CreateFolder",
+      "Files.CopyFile",
+      "Files.DeleteFile",
+      "Files.ReadBytes",
+      "Files.WriteBytes",
+      "Files.CreateForWriting",
+      "Files.Append",
+      "Files.Close",
+      "Network.Get",
+      "Processes.Start",
+      "Processes.ExitCode",
+      "Processes.CloseProcess",
+      "System.ExpandEnvironment",
+      "System.SpecialFolder",
+      "System.ProcessorAddressWidth",
+      "System.Now",
+      "System.Sleep",
+      "System.WriteLine",
   };
   return names;
 }
@@ -55,8 +75,7 @@ void FaultPlan::CheckName(const std::string& operation) {
   }
 }
 
-void FaultPlan::FailCall(const std::string& operation, int nth, SysError error,
-                         bool fromThenOn) {
+void FaultPlan::FailCall(const std::string& operation, int nth, SysError error, bool fromThenOn) {
   CheckName(operation);
   rules_[operation].push_back(Rule{nth, fromThenOn, false, std::move(error)});
 }
@@ -239,12 +258,14 @@ std::uint32_t FakeServices::Ask(const std::wstring& name, bool stop) {
 }
 
 std::uint32_t FakeServices::RequestStop(const std::wstring& name) {
-  if (auto fault = faults_.Enter("Services.RequestStop")) return static_cast<std::uint32_t>(fault->number);
+  if (auto fault = faults_.Enter("Services.RequestStop"))
+    return static_cast<std::uint32_t>(fault->number);
   return Ask(name, true);
 }
 
 std::uint32_t FakeServices::RequestStart(const std::wstring& name) {
-  if (auto fault = faults_.Enter("Services.RequestStart")) return static_cast<std::uint32_t>(fault->number);
+  if (auto fault = faults_.Enter("Services.RequestStart"))
+    return static_cast<std::uint32_t>(fault->number);
   return Ask(name, false);
 }
 

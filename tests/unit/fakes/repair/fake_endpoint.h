@@ -210,8 +210,7 @@ class FakeFiles : public Files {
   bool FolderExists(const std::wstring& path) override;
   Result<std::vector<FolderEntry>> ListFolder(const std::wstring& path) override;
   Status CreateFolder(const std::wstring& path) override;
-  Status CopyFile(const std::wstring& source, const std::wstring& target,
-                  bool overwrite) override;
+  Status CopyFile(const std::wstring& source, const std::wstring& target, bool overwrite) override;
   Status DeleteFile(const std::wstring& path, bool force) override;
   Result<std::string> ReadBytes(const std::wstring& path) override;
   Status WriteBytes(const std::wstring& path, const std::string& bytes) override;

@@ -173,8 +173,7 @@ Status FakeFiles::CreateFolder(const std::wstring& path) {
   return Status::Ok();
 }
 
-Status FakeFiles::CopyFile(const std::wstring& source, const std::wstring& target,
-                           bool overwrite) {
+Status FakeFiles::CopyFile(const std::wstring& source, const std::wstring& target, bool overwrite) {
   if (auto fault = faults_.Enter("Files.CopyFile")) return Status{false, *fault};
   const Node* from = Find(Key(source));
   if (!from || from->isFolder) return Status::Fail(2, kNotFound);
@@ -196,8 +195,9 @@ Status FakeFiles::DeleteFile(const std::wstring& path, bool force) {
   if (node->isFolder || (node->readOnly && !force)) return Status::Fail(5, kAccessDenied);
   for (const auto& entry : open_) {
     if (entry.second == key) {
-      return Status::Fail(32, L"The process cannot access the file because it is being used by "
-                              L"another process.");
+      return Status::Fail(32,
+                          L"The process cannot access the file because it is being used by "
+                          L"another process.");
     }
   }
   nodes_.erase(key);
