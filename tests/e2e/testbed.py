@@ -23,7 +23,7 @@ import unittest
 import harness
 
 sys.path.insert(0, str(harness.ROOT / "testbed"))
-from update_server import UpdateServer  # noqa: E402  (re-exported for the tests)
+from update_server import Request, UpdateServer  # noqa: E402,F401  (for the tests)
 
 BUILD_DIR = pathlib.Path(os.environ.get("ZF_TESTBED_DIR", harness.WINDOWS_BUILD / "testbed"))
 PACKAGES = BUILD_DIR / "packages"
