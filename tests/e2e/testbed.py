@@ -185,6 +185,22 @@ def set_update_client(fail_hresult=None, description="", mode="excepinfo"):
     reg_add(key, "FailMode", mode, view=64)
 
 
+_client_unregistered = False
+
+
+def unregister_update_client():
+    """Takes the COM registration away until register_update_client() or the next reset()."""
+    global _client_unregistered
+    _client_unregistered = True
+    _tool("regsvr32", "/u", "/s", CLIENT_DLL)
+
+
+def register_update_client():
+    global _client_unregistered
+    _tool("regsvr32", "/s", CLIENT_DLL)
+    _client_unregistered = False
+
+
 def update_calls():
     """The recorded UpdateNow calls, e.g. ["UpdateNow 0 1 accepted"]."""
     return [event for _, event in _records("ClientUpdate")]
@@ -325,6 +341,8 @@ def reset():
         quarantine.chmod(0o644)  # Wine keeps the read-only attribute in the mode bits
     quarantine.write_bytes(QUARANTINE_XML)
     write_config(FOLDER_CID)
+    if _client_unregistered:
+        register_update_client()
     clear_records()
 
 
