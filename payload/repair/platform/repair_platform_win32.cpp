@@ -289,7 +289,8 @@ Result<ServiceState> Win32Services::QueryState(const std::wstring& name) {
   DWORD error = 0;
   ScopedService service = OpenNamedService(name, SERVICE_QUERY_STATUS, &error);
   if (!service) {
-    if (error == ERROR_SERVICE_DOES_NOT_EXIST) return Result<ServiceState>::Of(ServiceState::kNotFound);
+    if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+      return Result<ServiceState>::Of(ServiceState::kNotFound);
     return FailResult<ServiceState>(error);
   }
   SERVICE_STATUS_PROCESS status{};
@@ -610,7 +611,8 @@ struct HttpApi {
   HINTERNET(WINAPI* connect)(HINTERNET, LPCWSTR, INTERNET_PORT, DWORD) = nullptr;
   HINTERNET(WINAPI* openRequest)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*,
                                  DWORD) = nullptr;
-  BOOL(WINAPI* sendRequest)(HINTERNET, LPCWSTR, DWORD, LPVOID, DWORD, DWORD, DWORD_PTR) = nullptr;
+  BOOL(WINAPI* sendRequest)(HINTERNET, LPCWSTR, DWORD, LPVOID, DWORD, DWORD,
+                            DWORD_PTR) = nullptr;
   BOOL(WINAPI* receiveResponse)(HINTERNET, LPVOID) = nullptr;
   BOOL(WINAPI* queryHeaders)(HINTERNET, DWORD, LPCWSTR, LPVOID, LPDWORD, LPDWORD) = nullptr;
   BOOL(WINAPI* queryDataAvailable)(HINTERNET, LPDWORD) = nullptr;
