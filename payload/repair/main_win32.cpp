@@ -1,13 +1,14 @@
 // The repair program's console entry: locks the DLL search to the system directory, builds the
 // Win32 endpoint and runs the repair logic with the command-line arguments.
+#include "platform/repair_platform_win32.h"
+#include "repair_main.h"
+
+// After the seam: <windows.h> would rename its CopyFile and DeleteFile operations.
 #include <windows.h>
 
 #include <exception>
 #include <string>
 #include <vector>
-
-#include "platform/repair_platform_win32.h"
-#include "repair_main.h"
 
 namespace {
 

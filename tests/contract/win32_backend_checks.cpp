@@ -1,15 +1,16 @@
 // Checks of the Win32 backend beyond the shared contract, run under Wine: console output to a
 // pipe, HTTP against the loopback server that tests/e2e/test_repair_contract.py starts (its
 // address in ZF_CONTRACT_HTTP), process starts by full path, and the update client's absence.
+#include "platform/repair_platform_win32.h"
+#include "seam_contract.h"
+
+// After the seam: <windows.h> would rename its CopyFile and DeleteFile operations.
 #include <windows.h>
 #include <objbase.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include "platform/repair_platform_win32.h"
-#include "seam_contract.h"
 
 namespace repair::contract {
 namespace {

@@ -1,12 +1,13 @@
 // The contract's subject under Windows: the Win32 backend, with the registry seed written under
 // HKEY_LOCAL_MACHINE for the whole run and a scratch folder per case in the temporary folder.
 // Also the program's entry, since the seed is a process-wide set-up.
+#include "platform/repair_platform_win32.h"
+#include "seam_contract.h"
+
+// After the seam: <windows.h> would rename its CopyFile and DeleteFile operations.
 #include <windows.h>
 
 #include <string>
-
-#include "platform/repair_platform_win32.h"
-#include "seam_contract.h"
 
 namespace repair::contract {
 namespace {
