@@ -106,8 +106,19 @@ def start():
     if fresh:
         subprocess.run([WINE, "wineboot", "-i"], env=wine_env(), check=True, timeout=300,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # wineboot's own (not persistent) wineserver must be gone before the persistent one
+        # starts: otherwise "wineserver -p" finds it running and quits, the old one ends a few
+        # seconds later, and from then on every command brings up a fresh wineserver that takes
+        # the services down with it when the command ends.
+        subprocess.run(["wineserver", "-w"], env=wine_env(), timeout=120,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _wineserver = subprocess.Popen(["wineserver", "-p"], env=wine_env(), stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Bring the prefix's system processes (services.exe and the services it runs) up now, with
+    # no pipes to inherit: started by a later command, they would keep that command's output
+    # pipes open and its caller would wait forever for their end.
+    subprocess.run([WINE, "wineboot"], env=wine_env(), timeout=300, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if fresh:
         # Without a window manager every hide or destroy stalls about 2 s unless Wine manages
         # nothing itself.
