@@ -192,8 +192,11 @@ def to_windows_path(path):
 
 
 def artifact(name):
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    return ARTIFACTS / name
+    """A path under the artifacts folder; a name that is a folder of its own
+    ("repair") is created too, so that tests can write into it in any order."""
+    path = ARTIFACTS / name
+    (path if not path.suffix else path.parent).mkdir(parents=True, exist_ok=True)
+    return path
 
 
 def copy_into_prefix(src, rel_dir):
