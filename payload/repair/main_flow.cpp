@@ -27,12 +27,13 @@ int EndWithUsageHint(RunContext& run) {
 }
 
 // Ends the run early. The anti-virus service must not be left stopped by this program: while
-// it may be stopped, it is started again first, after a stop still in progress has finished
-// (unless that stop has just used up its own polls). The result is 1 either way.
-int EndEarly(RunContext& run, bool waitForPendingStop) {
+// it may be stopped, it is started again first, after a stop still in progress has finished.
+// A stop that used up its own polls gets one more round of them, so a slow service that stops
+// late is still started again. The result is 1 either way.
+int EndEarly(RunContext& run) {
   if (run.serviceMayBeStopped) {
     run.serviceMayBeStopped = false;
-    if (waitForPendingStop) WaitWhileStopPending(run, ZAVServiceName);
+    WaitWhileStopPending(run, ZAVServiceName);
     LogMsg(run, L"Starting ZAV service");
     if (!StartServiceByName(run, ZAVServiceName)) LogMsg(run, L"Failed to start ZAV service");
   }
@@ -83,7 +84,7 @@ int RunMainSequence(RunContext& run, const std::vector<std::wstring>& arguments)
     const ServiceChange stop = ChangeServiceState(run, ZAVServiceName, /*stop=*/true);
     if (stop != ServiceChange::kReached && stop != ServiceChange::kNothingToDo) {
       LogMsg(run, L"Failed to stop ZAV service");
-      return EndEarly(run, stop != ServiceChange::kTimedOut);
+      return EndEarly(run);
     }
   }
 
@@ -157,7 +158,7 @@ int Main(Platform& platform, const std::vector<std::wstring>& arguments) {
   }
   // An error escaped a platform call: never a success, and never a stopped service.
   try {
-    return EndEarly(run, /*waitForPendingStop=*/true);
+    return EndEarly(run);
   } catch (...) {
     return RETVAL_PROBLEMS_DETECTED;
   }

@@ -285,14 +285,14 @@ TEST_F(RepairTest, ServiceThatStopsAfterTenSecondsIsFoundByTheFifthPoll) {
   EXPECT_EQ(endpoint.services.State(L"ZAVService"), ServiceState::kRunning);
 }
 
-TEST_F(RepairTest, ServiceThatNeverStopsCosts48PollsAndEndsWith1) {
+TEST_F(RepairTest, ServiceThatNeverStopsCostsTwoRoundsOf48PollsAndEndsWith1) {
   endpoint.services.ScriptStop(L"ZAVService", {0, std::nullopt});
   EXPECT_EQ(RunMain({L"/clearQuarantine:true"}), 1);
-  EXPECT_EQ(endpoint.system.Sleeps().size(), 48u);
-  EXPECT_EQ(endpoint.clock.nowMs, 48u * 2500u);
-  // The start is attempted at once (the stop's own polls have waited long enough); the service
-  // never got to the stopped state.
-  EXPECT_EQ(endpoint.faults.Calls("Services.QueryState"), 1 + 48 + 1);
+  EXPECT_EQ(endpoint.system.Sleeps().size(), 96u);
+  EXPECT_EQ(endpoint.clock.nowMs, 96u * 2500u);
+  // The stop's polls, one more round while it is still pending, then the start is attempted
+  // (it finds no stopped service: the stop never completed).
+  EXPECT_EQ(endpoint.faults.Calls("Services.QueryState"), 1 + 48 + 48 + 1);
   EXPECT_THAT(Lines(), ElementsAreArray(Join({{kVersion, L"Clearing the quarantine option enabled",
                                                kUsingConfigured},
                                               kIdeReport,
@@ -301,6 +301,21 @@ TEST_F(RepairTest, ServiceThatNeverStopsCosts48PollsAndEndsWith1) {
                                                L"Starting ZAV service"}})));
   EXPECT_TRUE(endpoint.files.FileExists(kQuarantineFile));
   EXPECT_NE(endpoint.services.State(L"ZAVService"), ServiceState::kStopped);
+}
+
+// A stop that completes only after its own polls are used up: the service is still started
+// again, and the run still ends with 1.
+TEST_F(RepairTest, ServiceThatStopsAfterItsPollsIsStartedAgain) {
+  endpoint.services.ScriptStop(L"ZAVService", {0, 130000});
+  endpoint.services.ScriptStart(L"ZAVService", {0, 0});
+  EXPECT_EQ(RunMain({L"/halvern:true"}), 1);
+  ASSERT_EQ(endpoint.services.Requests().size(), 2u);
+  EXPECT_FALSE(endpoint.services.Requests()[1].stop);
+  EXPECT_GE(endpoint.services.Requests()[1].atMs, 130000u);
+  EXPECT_EQ(endpoint.services.State(L"ZAVService"), ServiceState::kRunning);
+  EXPECT_THAT(Lines(), ::testing::IsSupersetOf(
+                          {L"Failed to stop ZAV service", L"Starting ZAV service"}));
+  EXPECT_THAT(Lines(), ::testing::Not(::testing::Contains(L"Failed to start ZAV service")));
 }
 
 // The stop went through but could not be confirmed: the service is started again.
